@@ -1,0 +1,331 @@
+#include "platform/posix_paths.h"
+
+#include <dirent.h>
+#include <locale.h>
+#include <sys/stat.h>
+#include <wctype.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <list>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/posix_errors.h"
+
+namespace platform::posix {
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+char16_t UpperUnit(char32_t unit) {
+  if (unit < 0x80) {
+    return static_cast<char16_t>(unit >= 'a' && unit <= 'z' ? unit - 32 : unit);
+  }
+  // The C.UTF-8 locale carries the Unicode simple case mappings; it is
+  // built into glibc, so it is always there.
+  static const locale_t kUnicode =
+      newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  if (kUnicode == nullptr) return static_cast<char16_t>(unit);
+  const wint_t upper = towupper_l(static_cast<wint_t>(unit), kUnicode);
+  return upper <= 0xFFFF ? static_cast<char16_t>(upper)
+                         : static_cast<char16_t>(unit);
+}
+
+// Decodes one UTF-8 character at `text[*at]`, advancing `*at`. A byte that
+// does not start a valid sequence is returned as itself.
+char32_t DecodeUtf8(std::string_view text, std::size_t* at) {
+  const auto byte = [&](std::size_t i) {
+    return static_cast<unsigned char>(text[i]);
+  };
+  const unsigned char lead = byte(*at);
+  int extra = lead >= 0xF0 && lead <= 0xF4   ? 3
+              : lead >= 0xE0 && lead <= 0xEF ? 2
+              : lead >= 0xC2 && lead <= 0xDF ? 1
+                                             : 0;
+  if (extra == 0 || *at + extra >= text.size()) {
+    ++*at;
+    return lead;
+  }
+  char32_t code = lead & (0x3F >> extra);
+  for (int i = 1; i <= extra; ++i) {
+    const unsigned char next = byte(*at + i);
+    if ((next & 0xC0) != 0x80) {
+      ++*at;
+      return lead;
+    }
+    code = (code << 6) | (next & 0x3F);
+  }
+  static constexpr char32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
+  if (code < kLeast[extra] || code > 0x10FFFF ||
+      (code >= 0xD800 && code <= 0xDFFF)) {
+    ++*at;
+    return lead;
+  }
+  *at += extra + 1;
+  return code;
+}
+
+// ---------------------------------------------------------------------------
+// Cached folder listings for case-insensitive look-ups. Copying thousands of
+// files into one folder must not read that folder once per file, so a
+// listing is kept and revalidated by the folder's identity and modification
+// time. Only the few most recently used folders are kept: the copy works
+// depth first, so that is all it returns to.
+
+struct Listing {
+  dev_t device = 0;
+  ino_t inode = 0;
+  timespec modified = {};
+  std::unordered_map<std::u16string, std::string> byFoldedName;
+};
+
+constexpr std::size_t kCachedListings = 8;
+
+std::list<std::pair<std::string, Listing>>& Listings() {
+  static std::list<std::pair<std::string, Listing>> listings;
+  return listings;
+}
+
+bool SameVersion(const Listing& listing, const struct stat& folder) {
+  return listing.device == folder.st_dev && listing.inode == folder.st_ino &&
+         listing.modified.tv_sec == folder.st_mtim.tv_sec &&
+         listing.modified.tv_nsec == folder.st_mtim.tv_nsec;
+}
+
+void ReadListing(const std::string& unixFolder, const struct stat& folder,
+                 Listing* listing) {
+  listing->device = folder.st_dev;
+  listing->inode = folder.st_ino;
+  listing->modified = folder.st_mtim;
+  listing->byFoldedName.clear();
+  DIR* dir = opendir(unixFolder.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    // The first match in the folder's own order wins, as in Wine.
+    listing->byFoldedName.emplace(FoldedName(name), std::string(name));
+  }
+  closedir(dir);
+}
+
+Listing* CurrentListing(const std::string& unixFolder) {
+  struct stat folder;
+  if (stat(unixFolder.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+    return nullptr;
+  }
+  auto& listings = Listings();
+  for (auto it = listings.begin(); it != listings.end(); ++it) {
+    if (it->first != unixFolder) continue;
+    listings.splice(listings.begin(), listings, it);
+    Listing& listing = listings.front().second;
+    if (!SameVersion(listing, folder)) {
+      ReadListing(unixFolder, folder, &listing);
+    }
+    return &listing;
+  }
+  if (listings.size() >= kCachedListings) listings.pop_back();
+  listings.emplace_front(unixFolder, Listing());
+  ReadListing(unixFolder, folder, &listings.front().second);
+  return &listings.front().second;
+}
+
+const std::string* DriveFolder(char letter) {
+  const char* prefix = std::getenv("WINEPREFIX");
+  std::string folder;
+  if (prefix != nullptr && *prefix != '\0') {
+    folder = prefix;
+  } else {
+    const char* home = std::getenv("HOME");
+    folder = std::string(home == nullptr ? "" : home) + "/.wine";
+  }
+  folder += "/dosdevices/";
+  folder += static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32
+                                                              : letter);
+  folder += ':';
+  // Only drives found are remembered; one added later is still seen.
+  static std::unordered_map<std::string, bool> known;
+  auto it = known.find(folder);
+  if (it == known.end()) {
+    struct stat target;
+    if (stat(folder.c_str(), &target) != 0 || !S_ISDIR(target.st_mode)) {
+      return nullptr;
+    }
+    it = known.emplace(folder, true).first;
+  }
+  return &it->first;
+}
+
+std::string Child(const std::string& folder, std::string_view name) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  return path;
+}
+
+}  // namespace
+
+std::u16string FoldedName(std::string_view name) {
+  std::u16string folded;
+  folded.reserve(name.size());
+  std::size_t at = 0;
+  while (at < name.size()) {
+    const char32_t code = DecodeUtf8(name, &at);
+    if (code <= 0xFFFF) {
+      folded.push_back(UpperUnit(code));
+    } else {
+      // Characters beyond the first plane keep their surrogate units, which
+      // Windows does not case-map.
+      const char32_t v = code - 0x10000;
+      folded.push_back(static_cast<char16_t>(0xD800 + (v >> 10)));
+      folded.push_back(static_cast<char16_t>(0xDC00 + (v & 0x3FF)));
+    }
+  }
+  return folded;
+}
+
+bool ListsBefore(std::string_view a, std::string_view b) {
+  const std::u16string foldedA = FoldedName(a);
+  const std::u16string foldedB = FoldedName(b);
+  if (foldedA != foldedB) return foldedA < foldedB;
+  return a < b;
+}
+
+uint32_t MapPath(const char* windowsPath, SplitPath* out) {
+  *out = SplitPath();
+  if (windowsPath == nullptr || *windowsPath == '\0') return kErrorPathNotFound;
+  std::string_view rest = windowsPath;
+  std::string base;
+  const auto isLetter = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+  };
+  bool drive = false;
+  if (rest.size() >= 2 && isLetter(rest[0]) && rest[1] == ':') {
+    const std::string* folder = DriveFolder(rest[0]);
+    if (folder == nullptr) return kErrorPathNotFound;
+    base = *folder;
+    drive = true;
+    rest.remove_prefix(2);
+  } else if (IsSeparator(rest[0])) {
+    base = "/";
+  }
+
+  std::vector<std::string_view> components;
+  std::size_t start = 0;
+  while (start <= rest.size()) {
+    std::size_t end = start;
+    while (end < rest.size() && !IsSeparator(rest[end])) ++end;
+    const std::string_view component = rest.substr(start, end - start);
+    if (component == "..") {
+      if (!components.empty()) components.pop_back();
+    } else if (!component.empty() && component != ".") {
+      components.push_back(component);
+    }
+    start = end + 1;
+  }
+
+  out->baseLength = base.size();
+  out->drive = drive;
+  out->folder = base;
+  if (components.empty()) {
+    out->isRoot = true;
+    out->isDriveRoot = drive;
+    if (out->folder.empty()) out->folder = ".";
+    return kErrorSuccess;
+  }
+  for (std::size_t i = 0; i + 1 < components.size(); ++i) {
+    out->folder = out->folder.empty() ? std::string(components[i])
+                                      : Child(out->folder, components[i]);
+  }
+  if (out->folder.empty()) out->folder = ".";
+  out->name = std::string(components.back());
+  return kErrorSuccess;
+}
+
+void FindNameIgnoringCase(const std::string& unixFolder, std::string_view name,
+                          std::string* found) {
+  found->clear();
+  const Listing* listing = CurrentListing(unixFolder);
+  if (listing == nullptr) return;
+  const auto it = listing->byFoldedName.find(FoldedName(name));
+  if (it != listing->byFoldedName.end()) *found = it->second;
+}
+
+void NoteCreated(const std::string& unixFolder, const std::string& name) {
+  for (auto& [folder, listing] : Listings()) {
+    if (folder != unixFolder) continue;
+    struct stat now;
+    if (stat(unixFolder.c_str(), &now) != 0) return;
+    listing.byFoldedName.emplace(FoldedName(name), name);
+    listing.modified = now.st_mtim;
+    return;
+  }
+}
+
+uint32_t ResolveFolder(SplitPath* path) {
+  struct stat info;
+  if (stat(path->folder.c_str(), &info) == 0) {
+    return S_ISDIR(info.st_mode) ? kErrorSuccess : kErrorPathNotFound;
+  }
+  if (errno != ENOENT && errno != ENOTDIR) return FolderErrorFromErrno(errno);
+
+  // Walk from the base, matching each component without regard to case.
+  std::string current = path->folder.substr(0, path->baseLength);
+  std::string_view rest = path->folder;
+  rest.remove_prefix(path->baseLength);
+  std::string match;
+  while (!rest.empty()) {
+    while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+    const std::size_t end = rest.find('/');
+    const std::string_view component = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    if (component.empty()) break;
+    std::string candidate =
+        current.empty() ? std::string(component) : Child(current, component);
+    if (stat(candidate.c_str(), &info) != 0) {
+      if (errno != ENOENT) return FolderErrorFromErrno(errno);
+      FindNameIgnoringCase(current.empty() ? "." : current, component, &match);
+      if (match.empty()) return kErrorPathNotFound;
+      candidate = current.empty() ? match : Child(current, match);
+      if (stat(candidate.c_str(), &info) != 0) {
+        return FolderErrorFromErrno(errno);
+      }
+    }
+    if (!S_ISDIR(info.st_mode)) return kErrorPathNotFound;
+    current = std::move(candidate);
+  }
+  path->folder = current.empty() ? "." : current;
+  return kErrorSuccess;
+}
+
+uint32_t ResolvePath(SplitPath* path, bool* exists) {
+  *exists = false;
+  const uint32_t error = ResolveFolder(path);
+  if (error != kErrorSuccess) return error;
+  if (path->isRoot) {
+    *exists = true;
+    return kErrorSuccess;
+  }
+  struct stat info;
+  if (lstat(Joined(*path).c_str(), &info) == 0) {
+    *exists = true;
+    return kErrorSuccess;
+  }
+  if (errno != ENOENT) return ErrorFromErrno(errno);
+  std::string match;
+  FindNameIgnoringCase(path->folder, path->name, &match);
+  if (!match.empty()) {
+    path->name = std::move(match);
+    *exists = true;
+  }
+  return kErrorSuccess;
+}
+
+std::string Joined(const SplitPath& path) {
+  return path.isRoot ? path.folder : Child(path.folder, path.name);
+}
+
+}  // namespace platform::posix

@@ -1,0 +1,2 @@
+// ReadRegistryString on the in-memory platform.
+#include <gtest/gtest.h>

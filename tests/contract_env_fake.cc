@@ -1,7 +1,6 @@
-#include "contract_env.h"
-
 #include <sstream>
 
+#include "contract_env.h"
 #include "fake_platform.h"
 
 namespace contract {

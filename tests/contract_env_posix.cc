@@ -1,5 +1,5 @@
-#include <fcntl.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,8 +24,8 @@ std::string Unix(std::string path) {
 
 std::string NewScratchFolder() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr ? base : "/tmp") +
-                        "/contract-XXXXXX";
+  std::string pattern =
+      std::string(base != nullptr ? base : "/tmp") + "/contract-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) std::abort();
   return pattern;
 }

@@ -25,7 +25,8 @@ class PlatformContract : public ::testing::Test {
   std::vector<std::string> List(const std::string& pattern) {
     std::vector<std::string> names;
     platform::FindDataA entry;
-    platform::FindHandle search = platform::FindFirstFileA(pattern.c_str(), &entry);
+    platform::FindHandle search =
+        platform::FindFirstFileA(pattern.c_str(), &entry);
     if (search == nullptr) {
       names.push_back("failed " + std::to_string(platform::GetLastError()));
       return names;
@@ -79,17 +80,20 @@ TEST_F(PlatformContract, CreateDirectoryFailures) {
 TEST_F(PlatformContract, CopyFileCopiesAndReplaces) {
   contract::WriteFile(At("src.txt"), "new content");
   contract::WriteFile(At("dst.txt"), "old content that is longer");
-  ASSERT_TRUE(platform::CopyFileA(At("src.txt").c_str(), At("dst.txt").c_str()));
+  ASSERT_TRUE(
+      platform::CopyFileA(At("src.txt").c_str(), At("dst.txt").c_str()));
   EXPECT_EQ(contract::ReadFile(At("dst.txt")), "new content");
   EXPECT_EQ(contract::ReadFile(At("src.txt")), "new content");
-  ASSERT_TRUE(platform::CopyFileA(At("src.txt").c_str(), At("fresh.txt").c_str()));
+  ASSERT_TRUE(
+      platform::CopyFileA(At("src.txt").c_str(), At("fresh.txt").c_str()));
   EXPECT_EQ(contract::ReadFile(At("fresh.txt")), "new content");
 }
 
 TEST_F(PlatformContract, CopyFileKeepsLastWriteTime) {
   contract::WriteFile(At("src.txt"), "data");
   contract::SetWriteTime(At("src.txt"), 981173106);  // 2001-02-03 04:05:06
-  ASSERT_TRUE(platform::CopyFileA(At("src.txt").c_str(), At("dst.txt").c_str()));
+  ASSERT_TRUE(
+      platform::CopyFileA(At("src.txt").c_str(), At("dst.txt").c_str()));
   EXPECT_EQ(contract::WriteTime(At("dst.txt")), 981173106);
 }
 
@@ -100,7 +104,8 @@ TEST_F(PlatformContract, CopyFileMatchesNamesWithoutRegardToCase) {
                                   At("dest\\EXISTING.h").c_str()));
   EXPECT_EQ(contract::ReadFile(At("Dest\\Existing.H")), "payload");
   // The existing entry was replaced, not joined by a second spelling.
-  EXPECT_EQ(contract::Names(At("Dest")), std::vector<std::string>{"Existing.H"});
+  EXPECT_EQ(contract::Names(At("Dest")),
+            std::vector<std::string>{"Existing.H"});
 }
 
 TEST_F(PlatformContract, CopyFileFailures) {
@@ -145,21 +150,21 @@ TEST_F(PlatformContract, CopyFileFailures) {
   // A failed copy leaves nothing behind in the destination folder.
   std::vector<std::string> names = contract::Names(root_);
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (std::vector<std::string>{"Folder", "locked.txt", "src.txt"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Folder", "locked.txt", "src.txt"}));
 }
 
 TEST_F(PlatformContract, ListingComesInWindowsOrder) {
-  for (const char* file : {"Zeta", "alpha", "B", "10", "9", "a", "Ab",
-                           "C.txt", "Space name", "_x", ".hidden"}) {
+  for (const char* file : {"Zeta", "alpha", "B", "10", "9", "a", "Ab", "C.txt",
+                           "Space name", "_x", ".hidden"}) {
     contract::WriteFile(At(std::string("Folder\\") + file), "x");
   }
   contract::MakeFolder(At("Folder\\Sub"));
   contract::MakeFolder(At("Folder\\.svn"));
   EXPECT_EQ(List(At("Folder\\*")),
-            (std::vector<std::string>{"./", "../", ".hidden", ".svn/", "10", "9",
-                                      "a", "Ab", "alpha", "B", "C.txt",
-                                      "Space name", "Sub/", "Zeta", "_x",
-                                      "end 18"}));
+            (std::vector<std::string>{
+                "./", "../", ".hidden", ".svn/", "10", "9", "a", "Ab", "alpha",
+                "B", "C.txt", "Space name", "Sub/", "Zeta", "_x", "end 18"}));
 }
 
 TEST_F(PlatformContract, EmptyFolderListsOnlyDots) {

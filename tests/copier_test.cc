@@ -1,10 +1,11 @@
 // The folder copier on the fake platform: its output, its results and every
 // failed step it reports.
+#include "copier/copier.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "copier/copier.h"
 #include "fake_platform.h"
 #include "platform/platform.h"
 
@@ -43,10 +44,14 @@ constexpr char kDataExampleOutput[] =
 
 TEST(ExtractFileNameTest, LastComponent) {
   const std::pair<const char*, const char*> cases[] = {
-      {"name.txt", "name.txt"},   {"a/b/c.txt", "c.txt"},
-      {"a\\b/c", "b/c"},          {"C:\\dir\\", ""},
-      {"", ""},                   {"C:\\dir\\file.h", "file.h"},
-      {"\\lead", "lead"},         {"dir/", ""},
+      {"name.txt", "name.txt"},
+      {"a/b/c.txt", "c.txt"},
+      {"a\\b/c", "b/c"},
+      {"C:\\dir\\", ""},
+      {"", ""},
+      {"C:\\dir\\file.h", "file.h"},
+      {"\\lead", "lead"},
+      {"dir/", ""},
   };
   for (const auto& [path, expected] : cases) {
     EXPECT_EQ(ExtractFileName(path), expected) << path;
@@ -92,7 +97,8 @@ TEST_F(CopierTest, ReusesExistingFolderAndReplacesFiles) {
 TEST_F(CopierTest, EmptyFolderWritesOnlyItsHeader) {
   fake::AddFolder("C:\\work\\Empty");
   EXPECT_TRUE(CopyFolderContents(throttle_, filter_, "Empty", "D:\\Target"));
-  EXPECT_EQ(fake::Output(), "\nCopying folder Empty from Empty to D:\\Target\n");
+  EXPECT_EQ(fake::Output(),
+            "\nCopying folder Empty from Empty to D:\\Target\n");
 }
 
 TEST_F(CopierTest, DotFoldersSkippedDotFilesCopied) {
@@ -106,7 +112,8 @@ TEST_F(CopierTest, DotFoldersSkippedDotFilesCopied) {
 }
 
 TEST_F(CopierTest, DestinationEndingWithBackslashDoublesSeparator) {
-  EXPECT_TRUE(CopyFolderContents(throttle_, filter_, "Data\\Sub", "D:\\Target\\"));
+  EXPECT_TRUE(
+      CopyFolderContents(throttle_, filter_, "Data\\Sub", "D:\\Target\\"));
   EXPECT_EQ(fake::Output(),
             "\nCopying folder Sub from Data\\Sub to D:\\Target\\\n"
             "\tCopied file a.bin\n");
@@ -149,8 +156,8 @@ TEST_F(CopierTest, ThrottleHoldsBackPiecesWithPositiveInterval) {
   ProgressThrottle throttle = {1000, 0};
   fake::AddFolder("C:\\work\\One");
   fake::AddFile("C:\\work\\One\\f", "1");
-  fake::SetClockReadings({2000, 2000, 2000, 2000, 2000, 2000, 2000, 2001,
-                          2100, 2100, 2200, 2200, 2300, 2300});
+  fake::SetClockReadings({2000, 2000, 2000, 2000, 2000, 2000, 2000, 2001, 2100,
+                          2100, 2200, 2200, 2300, 2300});
   EXPECT_TRUE(CopyFolderContents(throttle, filter_, "One", "D:\\Target"));
   EXPECT_EQ(fake::Output(), "\nCopying folder One from One to D:\\Target\n");
   EXPECT_EQ(throttle.lastLineTime, 2001);
@@ -172,8 +179,8 @@ TEST_P(CopierFailureTest, EndsRunWithReport) {
   const Failure& f = GetParam();
   fake::FailCall(f.op, f.nth, f.code);
   fake::SetInput("\n1\n");
-  const auto status =
-      fake::RunToExit([&] { CopyFolder(throttle_, filter_, f.source, "D:\\Out"); });
+  const auto status = fake::RunToExit(
+      [&] { CopyFolder(throttle_, filter_, f.source, "D:\\Out"); });
   EXPECT_EQ(status, 1);
   EXPECT_EQ(fake::Output(), f.output);
   EXPECT_EQ(fake::RemainingInput(), "");
@@ -183,7 +190,8 @@ const Failure kFailures[] = {
     {"CreateFolderAccessDenied", fake::Op::kCreateDirectoryA, 1, 5, "Data",
      "Error whilst creating directory. Error code: 5\n"},
     {"CreateFolderMissingParent", fake::Op::kCreateDirectoryA, 1, 3, "Data",
-     "Error whilst creating directory, invalid path specified. Error code: 3\n"},
+     "Error whilst creating directory, invalid path specified. Error code: "
+     "3\n"},
     {"CreateSubFolderDiskFull", fake::Op::kCreateDirectoryA, 2, 112, "Data",
      "\nCopying folder Data from Data to D:\\Out\n"
      "\tCopied file readme.txt\n"
@@ -212,7 +220,8 @@ const Failure kFailures[] = {
      "Error whilst finding files. Error code: 3\n"},
 };
 
-INSTANTIATE_TEST_SUITE_P(Rows, CopierFailureTest, ::testing::ValuesIn(kFailures),
+INSTANTIATE_TEST_SUITE_P(Rows, CopierFailureTest,
+                         ::testing::ValuesIn(kFailures),
                          [](const auto& info) { return info.param.name; });
 
 TEST_F(CopierTest, CloseFailureWinsOverFailedAdvance) {
@@ -249,9 +258,8 @@ TEST_F(CopierTest, MissingDestinationFailsAtFirstFile) {
 
 TEST_F(CopierTest, FilesCopiedBeforeFailureStay) {
   fake::FailCall(fake::Op::kCopyFileA, 2, 5);
-  EXPECT_EQ(fake::RunToExit([&] {
-              CopyFolder(throttle_, filter_, "Data", "D:\\Target");
-            }),
+  EXPECT_EQ(fake::RunToExit(
+                [&] { CopyFolder(throttle_, filter_, "Data", "D:\\Target"); }),
             1);
   EXPECT_EQ(fake::Tree("D:\\Target"), "F readme.txt=read me\nD Sub\n");
 }

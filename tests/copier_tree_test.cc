@@ -21,7 +21,8 @@ class CopierTreeTest : public ::testing::Test {
     // Drive D: of a Wine prefix, so destinations read as on Windows.
     testing_process::MakeFolders(root_ + "/prefix/dosdevices");
     testing_process::MakeFolders(root_ + "/drive_d");
-    symlink((root_ + "/drive_d").c_str(), (root_ + "/prefix/dosdevices/d:").c_str());
+    symlink((root_ + "/drive_d").c_str(),
+            (root_ + "/prefix/dosdevices/d:").c_str());
     work_ = root_ + "/work";
     testing_process::MakeFolders(work_);
   }
@@ -74,8 +75,9 @@ TEST_F(CopierTreeTest, ReplacesFilesUnderTheirExistingSpelling) {
             "\tCopied file readme.txt\n"
             "\nCopying folder Sub from data\\Sub to d:\\target\\Sub\n"
             "\tCopied file a.bin\n");
-  EXPECT_EQ(DescribeTree(root_ + "/drive_d/Target"),
-            "F README.TXT=read me\nD SUB\nF SUB/a.bin=binary\nF SUB/keep.bin=kept\n");
+  EXPECT_EQ(
+      DescribeTree(root_ + "/drive_d/Target"),
+      "F README.TXT=read me\nD SUB\nF SUB/a.bin=binary\nF SUB/keep.bin=kept\n");
 }
 
 TEST_F(CopierTreeTest, ListsInWindowsOrderAndCopiesOddNames) {
@@ -107,7 +109,8 @@ TEST_F(CopierTreeTest, FollowsLinkedFolders) {
             "\nCopying folder Linked from Linked to D:\\Out\n"
             "\nCopying folder Link from Linked\\Link to D:\\Out\\Link\n"
             "\tCopied file inside.txt\n");
-  EXPECT_EQ(DescribeTree(root_ + "/drive_d/Out"), "D Link\nF Link/inside.txt=linked\n");
+  EXPECT_EQ(DescribeTree(root_ + "/drive_d/Out"),
+            "D Link\nF Link/inside.txt=linked\n");
 }
 
 TEST_F(CopierTreeTest, FailuresEndTheRunWithTheirReport) {
@@ -127,18 +130,21 @@ TEST_F(CopierTreeTest, FailuresEndTheRunWithTheirReport) {
        "\nCopying folder Missing from Missing to D:\\Out1\n"
        "Error whilst finding files. Error code: 3\n"},
       {"missing destination parent", "One", "D:\\No\\Out", "",
-       "Error whilst creating directory, invalid path specified. Error code: 3\n"},
+       "Error whilst creating directory, invalid path specified. Error code: "
+       "3\n"},
       {"missing destination", "One", "D:\\Nowhere", "contents",
        "\nCopying folder One from One to D:\\Nowhere\n"
        "Error whilst copying file. Error code: 3\n"},
       {"unmapped drive", "One", "Q:\\Out", "",
-       "Error whilst creating directory, invalid path specified. Error code: 3\n"},
+       "Error whilst creating directory, invalid path specified. Error code: "
+       "3\n"},
       {"read-only destination file", "One", "D:\\Locked", "",
        "\nCopying folder One from One to D:\\Locked\n"
        "Error whilst copying file. Error code: 5\n"},
       {"folder onto itself", "One", work_ + "/One", "",
-       "\nCopying folder One from One to " + work_ + "/One\n"
-       "Error whilst copying file. Error code: 32\n"},
+       "\nCopying folder One from One to " + work_ +
+           "/One\n"
+           "Error whilst copying file. Error code: 32\n"},
   };
   for (const Case& c : cases) {
     const auto result = Copy(c.source, c.destination, c.mode);

@@ -179,7 +179,8 @@ std::vector<const Entry*> Children(const std::string& folderKey) {
   std::vector<const Entry*> children;
   const std::string prefix = folderKey + "\\";
   for (const auto& [key, entry] : S().tree) {
-    if (key.size() > prefix.size() && key.compare(0, prefix.size(), prefix) == 0 &&
+    if (key.size() > prefix.size() &&
+        key.compare(0, prefix.size(), prefix) == 0 &&
         key.find('\\', prefix.size()) == std::string::npos) {
       children.push_back(&entry);
     }
@@ -283,7 +284,8 @@ FindHandle FindFirstFileA(const char* pattern, FindDataA* entry) {
   const bool driveRoot = parts.size() == 2;
   if (!driveRoot) {
     for (const char* dots : {".", ".."}) {
-      if (Matches(wildcard, dots)) state->entries.push_back(MakeEntry(dots, true));
+      if (Matches(wildcard, dots))
+        state->entries.push_back(MakeEntry(dots, true));
     }
   }
   for (const Entry* child : Children(Key(parts, parts.size() - 1))) {
@@ -375,8 +377,8 @@ int32_t Clock() {
   State& s = S();
   ++s.clockReads;
   if (s.clockReadings.empty()) return s.freeClock++;
-  const int32_t reading = s.clockReadings[std::min(s.clockNext,
-                                                   s.clockReadings.size() - 1)];
+  const int32_t reading =
+      s.clockReadings[std::min(s.clockNext, s.clockReadings.size() - 1)];
   if (s.clockNext < s.clockReadings.size()) ++s.clockNext;
   return reading;
 }
@@ -462,7 +464,8 @@ void AddFolder(const std::string& path) {
   const auto parts = Components(path);
   for (std::size_t i = 1; i <= parts.size(); ++i) {
     const std::string key = Key(parts, i);
-    if (Find(key) == nullptr) S().tree[key] = Entry{parts[i - 1], true, "", false, 0};
+    if (Find(key) == nullptr)
+      S().tree[key] = Entry{parts[i - 1], true, "", false, 0};
   }
 }
 
@@ -472,7 +475,8 @@ void AddFile(const std::string& path, const std::string& content,
   if (parts.empty()) return;
   for (std::size_t i = 1; i < parts.size(); ++i) {
     const std::string key = Key(parts, i);
-    if (Find(key) == nullptr) S().tree[key] = Entry{parts[i - 1], true, "", false, 0};
+    if (Find(key) == nullptr)
+      S().tree[key] = Entry{parts[i - 1], true, "", false, 0};
   }
   S().tree[Key(parts)] = Entry{parts.back(), false, content, false, writeTime};
 }

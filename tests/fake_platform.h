@@ -35,7 +35,7 @@ void Reset();
 
 void AddFolder(const std::string& path);  // creates missing parents too
 void AddFile(const std::string& path, const std::string& content,
-             int64_t writeTime = 0);       // creates missing parents too
+             int64_t writeTime = 0);  // creates missing parents too
 void SetReadOnly(const std::string& path, bool readOnly);
 bool Exists(const std::string& path);
 bool IsFolder(const std::string& path);

@@ -1,10 +1,11 @@
 // The whole run on the fake platform: targets, notices, tool run, summary.
+#include "installer/installer.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "fake_platform.h"
-#include "installer/installer.h"
 #include "platform/platform.h"
 
 namespace {
@@ -54,21 +55,23 @@ TEST_F(InstallerTest, OnlyVisualCpp2010) {
   fake::AddFolder("C:\\VC10\\lib");
   Register(kVc7, "10.0", "C:\\VC10\\");
   EXPECT_EQ(RunInstaller(), 0);
-  EXPECT_EQ(fake::Output(),
-            "Could not find visual studio 2008 C++ install path.\n"
-            "\nCopying folder Lib VS2010 from CPP\\Lib VS2010 to C:\\VC10\\lib\n"
-            "\tCopied file a10.lib\n"
-            "\nCopying folder Include from CPP\\Include to C:\\VC10\\include\n"
-            "\tCopied file p.h\n"
-            "Could not find visual studio 2012 C++ install path.\n"
-            "Could not find DarkBASIC Pro install path.\n"
-            "Could not find visual studio .NET 2008 install path.\n"
-            "\n\n\n"
-            "Installed CPP files successfully\n"
-            "Failed to install DBP files successfully\n"
-            "Failed to install NET files successfully\n");
-  EXPECT_EQ(fake::Tree("C:\\VC10"),
-            "D include\nF include\\p.h=header\nD lib\nF lib\\a10.lib=lib2010\n");
+  EXPECT_EQ(
+      fake::Output(),
+      "Could not find visual studio 2008 C++ install path.\n"
+      "\nCopying folder Lib VS2010 from CPP\\Lib VS2010 to C:\\VC10\\lib\n"
+      "\tCopied file a10.lib\n"
+      "\nCopying folder Include from CPP\\Include to C:\\VC10\\include\n"
+      "\tCopied file p.h\n"
+      "Could not find visual studio 2012 C++ install path.\n"
+      "Could not find DarkBASIC Pro install path.\n"
+      "Could not find visual studio .NET 2008 install path.\n"
+      "\n\n\n"
+      "Installed CPP files successfully\n"
+      "Failed to install DBP files successfully\n"
+      "Failed to install NET files successfully\n");
+  EXPECT_EQ(
+      fake::Tree("C:\\VC10"),
+      "D include\nF include\\p.h=header\nD lib\nF lib\\a10.lib=lib2010\n");
 }
 
 TEST_F(InstallerTest, EachVersionGetsItsOwnLibraries) {
@@ -81,8 +84,9 @@ TEST_F(InstallerTest, EachVersionGetsItsOwnLibraries) {
   RunInstaller();
   EXPECT_EQ(fake::Tree("C:\\VC2008"),
             "D include\nF include\\p.h=header\nD lib\nF lib\\a8.lib=lib2008\n");
-  EXPECT_EQ(fake::Tree("C:\\VC2012"),
-            "D include\nF include\\p.h=header\nD lib\nF lib\\a12.lib=lib2012\n");
+  EXPECT_EQ(
+      fake::Tree("C:\\VC2012"),
+      "D include\nF include\\p.h=header\nD lib\nF lib\\a12.lib=lib2012\n");
 }
 
 constexpr char kVcNotices[] =
@@ -152,7 +156,8 @@ TEST_F(InstallerTest, NetFolderCreatedWhenOnlyParentExists) {
   fake::AddFolder("C:\\Assemblies");
   Register(kNet, nullptr, "C:\\Assemblies\\Public");
   RunInstaller();
-  EXPECT_EQ(fake::Tree("C:\\Assemblies"), "D Public\nF Public\\p.dll=assembly\n");
+  EXPECT_EQ(fake::Tree("C:\\Assemblies"),
+            "D Public\nF Public\\p.dll=assembly\n");
 }
 
 TEST_F(InstallerTest, NetFolderWithoutParentEndsRun) {

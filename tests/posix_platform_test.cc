@@ -42,8 +42,10 @@ class PosixPlatformTest : public ::testing::Test {
   std::vector<std::string> List(const std::string& pattern) {
     std::vector<std::string> names;
     platform::FindDataA entry;
-    platform::FindHandle search = platform::FindFirstFileA(pattern.c_str(), &entry);
-    if (search == nullptr) return {"failed " + std::to_string(platform::GetLastError())};
+    platform::FindHandle search =
+        platform::FindFirstFileA(pattern.c_str(), &entry);
+    if (search == nullptr)
+      return {"failed " + std::to_string(platform::GetLastError())};
     do {
       names.push_back(entry.cFileName);
     } while (platform::FindNextFileA(search, &entry));
@@ -70,7 +72,8 @@ TEST_F(PosixPlatformTest, PrefixDefaultsToHomeWine) {
   mkdir(home.c_str(), 0777);
   mkdir((home + "/.wine").c_str(), 0777);
   mkdir((home + "/.wine/dosdevices").c_str(), 0777);
-  symlink((root_ + "/drive_c").c_str(), (home + "/.wine/dosdevices/e:").c_str());
+  symlink((root_ + "/drive_c").c_str(),
+          (home + "/.wine/dosdevices/e:").c_str());
   const char* savedHome = std::getenv("HOME");
   const std::string saved = savedHome ? savedHome : "";
   setenv("HOME", home.c_str(), 1);
@@ -87,8 +90,8 @@ TEST_F(PosixPlatformTest, ExactSpellingWinsOverOtherCase) {
   Write(folder + "/file.txt", "lower");
   Write(folder + "/FILE.TXT", "upper");
   Write(root_ + "/src.txt", "new");
-  ASSERT_TRUE(platform::CopyFileA((root_ + "/src.txt").c_str(),
-                                  "C:\\Case\\FILE.TXT"));
+  ASSERT_TRUE(
+      platform::CopyFileA((root_ + "/src.txt").c_str(), "C:\\Case\\FILE.TXT"));
   EXPECT_EQ(Read(folder + "/FILE.TXT"), "new");
   EXPECT_EQ(Read(folder + "/file.txt"), "lower");
   // Names that differ only in case list upper case first.
@@ -115,11 +118,13 @@ TEST_F(PosixPlatformTest, CopyKeepsPermissionBitsAndLeavesNoTemporary) {
   chmod(source.c_str(), 0750);
   mkdir((root_ + "/out").c_str(), 0777);
   Write(root_ + "/out/tool.sh", "old");
-  ASSERT_TRUE(platform::CopyFileA(source.c_str(), (root_ + "/out/tool.sh").c_str()));
+  ASSERT_TRUE(
+      platform::CopyFileA(source.c_str(), (root_ + "/out/tool.sh").c_str()));
   struct stat info;
   ASSERT_EQ(stat((root_ + "/out/tool.sh").c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0750u);
-  EXPECT_EQ(List(root_ + "/out/*"), (std::vector<std::string>{".", "..", "tool.sh"}));
+  EXPECT_EQ(List(root_ + "/out/*"),
+            (std::vector<std::string>{".", "..", "tool.sh"}));
 }
 
 TEST_F(PosixPlatformTest, ReplacementIsANewFileNotAnOverwrite) {
@@ -146,9 +151,11 @@ TEST_F(PosixPlatformTest, UnixOnlyFailuresGetWindowsCodes) {
     uint32_t code;
   };
   const Case cases[] = {
-      {"file in place of a folder", root_ + "/file/child", platform::kErrorPathNotFound},
+      {"file in place of a folder", root_ + "/file/child",
+       platform::kErrorPathNotFound},
       {"link loop", root_ + "/loop/child", platform::kErrorCantResolveFilename},
-      {"name too long", root_ + "/" + longName, platform::kErrorFilenameExcedRange},
+      {"name too long", root_ + "/" + longName,
+       platform::kErrorFilenameExcedRange},
   };
   for (const Case& c : cases) {
     EXPECT_FALSE(platform::CreateDirectoryA(c.path.c_str())) << c.name;

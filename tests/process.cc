@@ -36,7 +36,8 @@ Result Run(const Options& options) {
                setting.substr(equals + 1).c_str(), 1);
       }
     }
-    if (!options.folder.empty() && chdir(options.folder.c_str()) != 0) _exit(126);
+    if (!options.folder.empty() && chdir(options.folder.c_str()) != 0)
+      _exit(126);
     std::vector<char*> argv;
     for (const std::string& a : options.arguments) {
       argv.push_back(const_cast<char*>(a.c_str()));
@@ -61,8 +62,8 @@ Result Run(const Options& options) {
   bool outOpen = true, errOpen = true;
   char buffer[65536];
   while (outOpen || errOpen) {
-    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0},
-                     {in[1], POLLOUT, 0}};
+    pollfd fds[3] = {
+        {out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {in[1], POLLOUT, 0}};
     poll(fds, in[1] >= 0 ? 3 : 2, -1);
     for (int i = 0; i < 2; ++i) {
       if (!(i == 0 ? outOpen : errOpen)) continue;
@@ -89,8 +90,8 @@ Result Run(const Options& options) {
   close(err[0]);
   int status = 0;
   waitpid(child, &status, 0);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status)
-                                    : 128 + WTERMSIG(status);
+  result.status =
+      WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 

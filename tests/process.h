@@ -9,10 +9,10 @@
 namespace testing_process {
 
 struct Options {
-  std::vector<std::string> arguments;  // the program first
-  std::string folder;                  // current folder; empty: unchanged
-  std::string input;                   // standard input, then end of input
-  bool closedInput = false;            // standard input closed instead
+  std::vector<std::string> arguments;    // the program first
+  std::string folder;                    // current folder; empty: unchanged
+  std::string input;                     // standard input, then end of input
+  bool closedInput = false;              // standard input closed instead
   std::vector<std::string> environment;  // "NAME=value" set, "NAME" unset
 };
 

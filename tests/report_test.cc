@@ -1,11 +1,12 @@
 // Progress throttling and the two error reports, on the fake platform.
+#include "report/report.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
 
 #include "fake_platform.h"
 #include "platform/platform.h"
-#include "report/report.h"
 
 namespace {
 

@@ -128,7 +128,8 @@ bool CopyFolderContents(ProgressThrottle& throttle, Valid& filter,
 
   bool advanced;
   do {
-    const std::string entrySource = JoinStrings({source, "\\", entry.cFileName});
+    const std::string entrySource =
+        JoinStrings({source, "\\", entry.cFileName});
     const std::string entryDestination =
         JoinStrings({destination, "\\", entry.cFileName});
     CopyEntry(throttle, filter, entry, entrySource, entryDestination);

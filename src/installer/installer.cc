@@ -79,7 +79,8 @@ bool InstallNet() {
   Valid filter;
   std::string folder;
   if (!ReadRegistryString(kNetKey, nullptr, folder)) {
-    platform::WriteText("Could not find visual studio .NET 2008 install path.\n");
+    platform::WriteText(
+        "Could not find visual studio .NET 2008 install path.\n");
     return false;
   }
   return CopyFolder(throttle, filter, "NET", folder.c_str());

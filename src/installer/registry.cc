@@ -38,8 +38,8 @@ bool ReadRegistryString(const char* keyPath, const char* valueName,
   // stored without one. Counted in size_t so that the largest size cannot
   // wrap to an empty buffer.
   const std::size_t capacity = static_cast<std::size_t>(size) + 1;
-  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow)
-                                              unsigned char[capacity]);
+  std::unique_ptr<unsigned char[]> buffer(
+      new (std::nothrow) unsigned char[capacity]);
   CheckStep(buffer == nullptr,
             "dynamically allocating memory to destination path string");
   if (buffer == nullptr) return false;

@@ -164,8 +164,8 @@ uint32_t CheckReplaceable(const std::string& unixPath,
     return kErrorSharingViolation;
   }
   if ((existing.st_mode & S_IWUSR) == 0) return kErrorAccessDenied;
-  if (geteuid() != 0 && faccessat(AT_FDCWD, unixPath.c_str(), W_OK,
-                                  AT_EACCESS) != 0) {
+  if (geteuid() != 0 &&
+      faccessat(AT_FDCWD, unixPath.c_str(), W_OK, AT_EACCESS) != 0) {
     return kErrorAccessDenied;
   }
   return kErrorSuccess;
@@ -180,8 +180,8 @@ bool CopyData(int in, int out, int* error) {
     ssize_t moved;
     if (kernelCopy) {
       moved = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
-      if (moved < 0 && (errno == EXDEV || errno == EINVAL ||
-                        errno == ENOSYS || errno == EOPNOTSUPP)) {
+      if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
+                        errno == EOPNOTSUPP)) {
         kernelCopy = false;
         continue;
       }
@@ -223,8 +223,8 @@ bool WriteReplacement(int in, const struct stat& source,
     SplitPath candidate = target;
     candidate.name = TemporaryName(target.name, attempt);
     temporary = posix::Joined(candidate);
-    out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-               0600);
+    out =
+        open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (out < 0 && (errno != EEXIST || attempt >= 100)) return FailErrno(errno);
   }
   TrackTemporary(&temporary);
@@ -232,8 +232,7 @@ bool WriteReplacement(int in, const struct stat& source,
   bool written = CopyData(in, out, &error);
   if (written) {
     const timespec times[2] = {source.st_atim, source.st_mtim};
-    if (fchmod(out, source.st_mode & 07777) != 0 ||
-        futimens(out, times) != 0) {
+    if (fchmod(out, source.st_mode & 07777) != 0 || futimens(out, times) != 0) {
       written = false;
       error = errno;
     }
@@ -242,7 +241,8 @@ bool WriteReplacement(int in, const struct stat& source,
     written = false;
     error = errno;
   }
-  if (written && rename(temporary.c_str(), posix::Joined(target).c_str()) != 0) {
+  if (written &&
+      rename(temporary.c_str(), posix::Joined(target).c_str()) != 0) {
     written = false;
     error = errno;
   }
@@ -393,8 +393,7 @@ FindHandle FindFirstFileA(const char* pattern, FindDataA* entry) {
     // Drive roots have no "." and ".." entries on Windows.
     const bool driveRoot =
         search.drive && search.folder.size() == search.baseLength;
-    error = ReadFolder(search.folder, search.name, !driveRoot,
-                       &state->entries);
+    error = ReadFolder(search.folder, search.name, !driveRoot, &state->entries);
   } else {
     bool exists = false;
     error = posix::ResolvePath(&search, &exists);

@@ -143,8 +143,8 @@ const std::string* DriveFolder(char letter) {
     folder = std::string(home == nullptr ? "" : home) + "/.wine";
   }
   folder += "/dosdevices/";
-  folder += static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32
-                                                              : letter);
+  folder +=
+      static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32 : letter);
   folder += ':';
   // Only drives found are remembered; one added later is still seen.
   static std::unordered_map<std::string, bool> known;
@@ -281,7 +281,8 @@ uint32_t ResolveFolder(SplitPath* path) {
     while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
     const std::size_t end = rest.find('/');
     const std::string_view component = rest.substr(0, end);
-    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end);
+    rest =
+        end == std::string_view::npos ? std::string_view() : rest.substr(end);
     if (component.empty()) break;
     std::string candidate =
         current.empty() ? std::string(component) : Child(current, component);

@@ -28,7 +28,8 @@ struct SplitPath {
   bool drive = false;  // the path began with a drive letter
   bool isDriveRoot = false;
   bool isRoot = false;  // a drive root or "/": there is no last component
-  std::size_t baseLength = 0;  // the drive folder or "/" that `folder` starts with
+  std::size_t baseLength =
+      0;  // the drive folder or "/" that `folder` starts with
 };
 
 /// Maps `windowsPath` to Unix spelling without touching the file system

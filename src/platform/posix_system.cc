@@ -43,8 +43,7 @@ std::string FindIn(const std::string& folder, const std::string& name) {
   posix::FindNameIgnoringCase(folder, name, &match);
   if (match.empty()) return std::string();
   exact = folder + "/" + match;
-  return stat(exact.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? exact
-                                                                   : "";
+  return stat(exact.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? exact : "";
 }
 
 std::vector<std::string> SearchPath() {

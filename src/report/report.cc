@@ -20,8 +20,9 @@ bool ThrottleAllows(const ProgressThrottle& throttle) {
   // Wrapping 32-bit arithmetic, compared as signed, as the clock readings
   // are; the unsigned detour keeps the subtraction well defined.
   const int32_t now = platform::Clock();
-  const int32_t elapsed = static_cast<int32_t>(
-      static_cast<uint32_t>(now) - static_cast<uint32_t>(throttle.lastLineTime));
+  const int32_t elapsed =
+      static_cast<int32_t>(static_cast<uint32_t>(now) -
+                           static_cast<uint32_t>(throttle.lastLineTime));
   if (elapsed >= throttle.interval) return true;
   // Everything passes during the first `interval` ms of the process.
   return platform::Clock() < throttle.interval;

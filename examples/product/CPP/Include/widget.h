@@ -1,0 +1,1 @@
+#include "widget/widget.h"

@@ -1,0 +1,2 @@
+#pragma once
+#define WIDGET_VERSION 3

@@ -1,0 +1,3 @@
+#pragma once
+#include "widget/detail/config.h"
+int WidgetVersion();

@@ -133,6 +133,9 @@ def write_system_reg(path, values, arch="win64"):
             if parts[0].lower() == "software":
                 key = "Software\\Wow6432Node\\" + "\\".join(parts[1:])
         keys.setdefault(key, []).append(value)
+    if arch == "win64" and not any(k.lower().startswith("software\\wow6432node") for k in keys):
+        # A real 64-bit prefix always has the 32-bit branch.
+        keys["Software\\Wow6432Node"] = []
     lines = ["WINE REGISTRY Version 2", ";; All keys relative to \\\\Machine", "",
              "#arch=" + arch]
     for key in sorted(keys, key=str.lower):
@@ -270,7 +273,7 @@ def check_scenario(scenario, work, program, wine):
     if "stderr" in scenario and not wine and error.decode("utf-8", "replace") != scenario["stderr"]:
         failures.append("standard error: %r, expected %r" % (error, scenario["stderr"]))
     if "drive_c_after" in scenario:
-        expected_tree = sorted(scenario["drive_c_after"])
+        expected_tree = sorted(line.replace("$WORK", work) for line in scenario["drive_c_after"])
         # Only the folders the scenario speaks of: a Wine prefix holds its own.
         tops = {top_folder(line) for line in expected_tree}
         tops |= {path.split("/")[0] for path in scenario.get("drive_c", {})}

@@ -115,7 +115,8 @@ void TrackTemporary(const std::string* path) {
 // "<name>.installer-tmp-<pid>", with the name shortened (on a character
 // boundary) when the whole would not fit in one file-name component.
 std::string TemporaryName(const std::string& name, int attempt) {
-  std::string suffix = kTemporaryMarker + std::to_string(getpid());
+  static const std::string kPid = std::to_string(getpid());
+  std::string suffix = kTemporaryMarker + kPid;
   if (attempt > 0) suffix += "-" + std::to_string(attempt);
   constexpr std::size_t kMaxComponent = 255;
   std::size_t keep = std::min(name.size(), kMaxComponent - suffix.size());
@@ -124,6 +125,17 @@ std::string TemporaryName(const std::string& name, int attempt) {
     --keep;
   }
   return name.substr(0, keep) + suffix;
+}
+
+mode_t ProcessUmask() {
+  // Reading the mask means setting it; this runs once, before any file is
+  // created, in a program with one thread.
+  static const mode_t mask = [] {
+    const mode_t current = umask(0);
+    umask(current);
+    return current;
+  }();
+  return mask;
 }
 
 // Opens the source for reading, matching its name without regard to case
@@ -171,29 +183,33 @@ uint32_t CheckReplaceable(const std::string& unixPath,
   return kErrorSuccess;
 }
 
-// Moves all of `in` to `out` inside the kernel; falls back to sendfile and
-// then to a plain loop only where the file systems cannot do that.
-bool CopyData(int in, int out, int* error) {
+// Moves all of `in` (`size` bytes when it was opened) to `out` inside the
+// kernel; falls back to sendfile and then to a plain loop only where the
+// file systems cannot do that. The copy ends at `size`, so a file that grows
+// meanwhile is copied as it was when opened, without a call to find its end.
+bool CopyData(int in, int out, off_t size, int* error) {
   bool kernelCopy = true;
   bool sendFile = true;
-  for (;;) {
+  off_t copied = 0;
+  while (copied < size) {
     ssize_t moved;
     if (kernelCopy) {
-      moved = copy_file_range(in, nullptr, out, nullptr, 1 << 30, 0);
+      moved = copy_file_range(in, nullptr, out, nullptr,
+                              static_cast<size_t>(size - copied), 0);
       if (moved < 0 && (errno == EXDEV || errno == EINVAL || errno == ENOSYS ||
                         errno == EOPNOTSUPP)) {
         kernelCopy = false;
         continue;
       }
     } else if (sendFile) {
-      moved = sendfile(out, in, nullptr, 1 << 30);
+      moved = sendfile(out, in, nullptr, static_cast<size_t>(size - copied));
       if (moved < 0 && (errno == EINVAL || errno == ENOSYS)) {
         sendFile = false;
         continue;
       }
     } else {
       char buffer[1 << 16];
-      moved = read(in, buffer, sizeof buffer);
+      moved = read(in, buffer, std::min<off_t>(sizeof buffer, size - copied));
       for (ssize_t done = 0; moved > 0 && done < moved;) {
         const ssize_t written = write(out, buffer + done, moved - done);
         if (written < 0) {
@@ -204,13 +220,15 @@ bool CopyData(int in, int out, int* error) {
         done += written;
       }
     }
-    if (moved == 0) return true;
+    if (moved == 0) return true;  // the file shrank meanwhile
     if (moved < 0) {
       if (errno == EINTR) continue;
       *error = errno;
       return false;
     }
+    copied += moved;
   }
+  return true;
 }
 
 // Writes the whole new content under a temporary name in the destination's
@@ -223,16 +241,20 @@ bool WriteReplacement(int in, const struct stat& source,
     SplitPath candidate = target;
     candidate.name = TemporaryName(target.name, attempt);
     temporary = posix::Joined(candidate);
-    out =
-        open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+               source.st_mode & 0777);
     if (out < 0 && (errno != EEXIST || attempt >= 100)) return FailErrno(errno);
   }
   TrackTemporary(&temporary);
   int error = 0;
-  bool written = CopyData(in, out, &error);
+  bool written = CopyData(in, out, source.st_size, &error);
   if (written) {
     const timespec times[2] = {source.st_atim, source.st_mtim};
-    if (fchmod(out, source.st_mode & 07777) != 0 || futimens(out, times) != 0) {
+    // The creation mode above lost only what the umask removes; a further
+    // call is needed only then (or for set-id and sticky bits).
+    const mode_t wanted = source.st_mode & 07777;
+    const bool modeKept = (wanted & ~ProcessUmask()) == wanted;
+    if ((!modeKept && fchmod(out, wanted) != 0) || futimens(out, times) != 0) {
       written = false;
       error = errno;
     }

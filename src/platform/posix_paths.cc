@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <wctype.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <list>
@@ -79,7 +80,20 @@ struct Listing {
   dev_t device = 0;
   ino_t inode = 0;
   timespec modified = {};
-  std::unordered_map<std::u16string, std::string> byFoldedName;
+  // Every name under its folded form, in the folder's own order: the first
+  // is the one a case-insensitive look-up finds.
+  std::unordered_map<std::u16string, std::vector<std::string>> byFoldedName;
+
+  // The entry `name` stands for: its exact spelling when that exists, else
+  // the first that differs only in case; empty when there is none.
+  std::string Find(std::string_view name) const {
+    const auto it = byFoldedName.find(FoldedName(name));
+    if (it == byFoldedName.end()) return std::string();
+    for (const std::string& spelling : it->second) {
+      if (spelling == name) return spelling;
+    }
+    return it->second.front();
+  }
 };
 
 constexpr std::size_t kCachedListings = 8;
@@ -106,17 +120,15 @@ void ReadListing(const std::string& unixFolder, const struct stat& folder,
   while (const dirent* entry = readdir(dir)) {
     const std::string_view name = entry->d_name;
     if (name == "." || name == "..") continue;
-    // The first match in the folder's own order wins, as in Wine.
-    listing->byFoldedName.emplace(FoldedName(name), std::string(name));
+    listing->byFoldedName[FoldedName(name)].emplace_back(name);
   }
   closedir(dir);
 }
 
-Listing* CurrentListing(const std::string& unixFolder) {
-  struct stat folder;
-  if (stat(unixFolder.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
-    return nullptr;
-  }
+// The listing of `unixFolder`, whose current state `folder` gives, read
+// again only when the folder changed since it was read.
+Listing* CurrentListing(const std::string& unixFolder,
+                        const struct stat& folder) {
   auto& listings = Listings();
   for (auto it = listings.begin(); it != listings.end(); ++it) {
     if (it->first != unixFolder) continue;
@@ -248,10 +260,11 @@ uint32_t MapPath(const char* windowsPath, SplitPath* out) {
 void FindNameIgnoringCase(const std::string& unixFolder, std::string_view name,
                           std::string* found) {
   found->clear();
-  const Listing* listing = CurrentListing(unixFolder);
-  if (listing == nullptr) return;
-  const auto it = listing->byFoldedName.find(FoldedName(name));
-  if (it != listing->byFoldedName.end()) *found = it->second;
+  struct stat folder;
+  if (stat(unixFolder.c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) {
+    return;
+  }
+  *found = CurrentListing(unixFolder, folder)->Find(name);
 }
 
 void NoteCreated(const std::string& unixFolder, const std::string& name) {
@@ -259,14 +272,22 @@ void NoteCreated(const std::string& unixFolder, const std::string& name) {
     if (folder != unixFolder) continue;
     struct stat now;
     if (stat(unixFolder.c_str(), &now) != 0) return;
-    listing.byFoldedName.emplace(FoldedName(name), name);
+    // The listing was checked against the folder just before this change,
+    // so with the new name it describes the folder as it is now.
+    auto& spellings = listing.byFoldedName[FoldedName(name)];
+    if (std::find(spellings.begin(), spellings.end(), name) ==
+        spellings.end()) {
+      spellings.push_back(name);
+    }
     listing.modified = now.st_mtim;
     return;
   }
 }
 
-uint32_t ResolveFolder(SplitPath* path) {
-  struct stat info;
+namespace {
+
+uint32_t ResolveFolder(SplitPath* path, struct stat* folder) {
+  struct stat& info = *folder;
   if (stat(path->folder.c_str(), &info) == 0) {
     return S_ISDIR(info.st_mode) ? kErrorSuccess : kErrorPathNotFound;
   }
@@ -277,6 +298,9 @@ uint32_t ResolveFolder(SplitPath* path) {
   std::string_view rest = path->folder;
   rest.remove_prefix(path->baseLength);
   std::string match;
+  if (stat(current.empty() ? "." : current.c_str(), &info) != 0) {
+    return FolderErrorFromErrno(errno);
+  }
   while (!rest.empty()) {
     while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
     const std::size_t end = rest.find('/');
@@ -302,22 +326,25 @@ uint32_t ResolveFolder(SplitPath* path) {
   return kErrorSuccess;
 }
 
+}  // namespace
+
+uint32_t ResolveFolder(SplitPath* path) {
+  struct stat folder;
+  return ResolveFolder(path, &folder);
+}
+
 uint32_t ResolvePath(SplitPath* path, bool* exists) {
   *exists = false;
-  const uint32_t error = ResolveFolder(path);
+  struct stat folder;
+  const uint32_t error = ResolveFolder(path, &folder);
   if (error != kErrorSuccess) return error;
   if (path->isRoot) {
     *exists = true;
     return kErrorSuccess;
   }
-  struct stat info;
-  if (lstat(Joined(*path).c_str(), &info) == 0) {
-    *exists = true;
-    return kErrorSuccess;
-  }
-  if (errno != ENOENT) return ErrorFromErrno(errno);
-  std::string match;
-  FindNameIgnoringCase(path->folder, path->name, &match);
+  // The folder's listing answers both questions at once: whether the exact
+  // spelling exists and, if not, which entry differs only in case.
+  std::string match = CurrentListing(path->folder, folder)->Find(path->name);
   if (!match.empty()) {
     path->name = std::move(match);
     *exists = true;

@@ -44,17 +44,18 @@ bool StartsWith(std::string_view text, std::size_t at, std::string_view tag) {
 
 // The file's lines, without their line feed or the carriage return before
 // it. A NUL ends the text of its line, as it ends the C string that Wine
-// reads each line into.
+// reads each line into. Wine ends every line it writes, the last included,
+// with a line feed; text after the last one is a line cut short, and is
+// left out so that a cut value is missing instead of shorter.
 class Lines {
  public:
   explicit Lines(std::string_view text) : text_(text) {}
 
   bool Next(std::string_view* line) {
-    if (at_ >= text_.size()) return false;
     const std::size_t end = text_.find('\n', at_);
-    const std::size_t stop = end == std::string_view::npos ? text_.size() : end;
-    std::string_view text = text_.substr(at_, stop - at_);
-    at_ = stop + 1;
+    if (end == std::string_view::npos) return false;
+    std::string_view text = text_.substr(at_, end - at_);
+    at_ = end + 1;
     if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
     const std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) text = text.substr(0, nul);
@@ -247,8 +248,8 @@ class HiveBuilder {
         case '[': {
           std::size_t at = 1;
           std::u16string path;
-          key = Unescape(line, &at, ']', &path) ? hive.AddKeyPath(path)
-                                                : nullptr;
+          key =
+              Unescape(line, &at, ']', &path) ? hive.AddKeyPath(path) : nullptr;
           break;
         }
         case '@':
@@ -369,12 +370,13 @@ const Key* Hive::OpenKey(std::string_view path) const {
   while (at < path.size()) {
     std::size_t end = path.find('\\', at);
     if (end == std::string_view::npos) end = path.size();
-    if (end > at) tokens.push_back(Folded(Utf16FromUtf8(path.substr(at, end - at))));
+    if (end > at)
+      tokens.push_back(Folded(Utf16FromUtf8(path.substr(at, end - at))));
     at = end + 1;
   }
   int budget = kLinkBudget;
-  const Key* key = Redirected(&keys_.front(),
-                              tokens.empty() ? u"" : tokens.front());
+  const Key* key =
+      Redirected(&keys_.front(), tokens.empty() ? u"" : tokens.front());
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     key = Child(key, tokens[i]);
     if (key == nullptr) return nullptr;

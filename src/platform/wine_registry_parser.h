@@ -41,7 +41,8 @@ class Hive {
   /// Parses the text of a system.reg file, following Wine's loader: the
   /// first line must be exactly "WINE REGISTRY Version 2" (an empty hive
   /// otherwise), as must a global "#arch=" be "win32" or "win64". Line ends
-  /// may be LF or CRLF. A malformed line is dropped on its own: a key line
+  /// may be LF or CRLF; text after the last line end is a line cut short
+  /// and is ignored. A malformed line is dropped on its own: a key line
   /// drops the values up to the next key line, a value line (or the hex
   /// continuation lines it consumed) drops that value, so a truncated or
   /// damaged value is missing rather than cut short. Time is linear in the

@@ -38,8 +38,7 @@ void AppendUtf8CodePoint(char32_t code, std::string* out) {
 
 char16_t UpperUnit(char16_t unit) {
   if (unit < 0x80) {
-    return unit >= 'a' && unit <= 'z' ? static_cast<char16_t>(unit - 32)
-                                      : unit;
+    return unit >= 'a' && unit <= 'z' ? static_cast<char16_t>(unit - 32) : unit;
   }
   if (IsSurrogate(unit)) return unit;
   // The C.UTF-8 locale carries the Unicode simple case mappings and is built
@@ -116,9 +115,9 @@ void AppendUtf8(std::u16string_view units, std::string* out) {
     const char16_t unit = units[i];
     if (unit >= 0xD800 && unit <= 0xDBFF && i + 1 < units.size() &&
         units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-      const char32_t code =
-          0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
-          (units[i + 1] - 0xDC00);
+      const char32_t code = 0x10000 +
+                            ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                            (units[i + 1] - 0xDC00);
       AppendUtf8CodePoint(code, out);
       ++i;
     } else if (IsSurrogate(unit)) {

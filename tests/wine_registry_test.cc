@@ -39,16 +39,9 @@
 // holds the installer's keys written with /reg:64 into the same prefix, and
 // the "#arch=win32" line that a win32 prefix writes.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -21,20 +21,6 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-char16_t UpperUnit(char32_t unit) {
-  if (unit < 0x80) {
-    return static_cast<char16_t>(unit >= 'a' && unit <= 'z' ? unit - 32 : unit);
-  }
-  // The C.UTF-8 locale carries the Unicode simple case mappings; it is
-  // built into glibc, so it is always there.
-  static const locale_t kUnicode =
-      newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  if (kUnicode == nullptr) return static_cast<char16_t>(unit);
-  const wint_t upper = towupper_l(static_cast<wint_t>(unit), kUnicode);
-  return upper <= 0xFFFF ? static_cast<char16_t>(upper)
-                         : static_cast<char16_t>(unit);
-}
-
 // Decodes one UTF-8 character at `text[*at]`, advancing `*at`. A byte that
 // does not start a valid sequence is returned as itself.
 char32_t DecodeUtf8(std::string_view text, std::size_t* at) {
@@ -146,15 +132,7 @@ Listing* CurrentListing(const std::string& unixFolder,
 }
 
 const std::string* DriveFolder(char letter) {
-  const char* prefix = std::getenv("WINEPREFIX");
-  std::string folder;
-  if (prefix != nullptr && *prefix != '\0') {
-    folder = prefix;
-  } else {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home == nullptr ? "" : home) + "/.wine";
-  }
-  folder += "/dosdevices/";
+  std::string folder = WinePrefix() + "/dosdevices/";
   folder +=
       static_cast<char>(letter >= 'A' && letter <= 'Z' ? letter + 32 : letter);
   folder += ':';
@@ -180,6 +158,28 @@ std::string Child(const std::string& folder, std::string_view name) {
 
 }  // namespace
 
+char16_t UpperCaseUnit(char16_t unit) {
+  if (unit < 0x80) {
+    return unit >= 'a' && unit <= 'z' ? static_cast<char16_t>(unit - 32) : unit;
+  }
+  if (unit >= 0xD800 && unit <= 0xDFFF) return unit;
+  // The C.UTF-8 locale carries the Unicode simple case mappings and is built
+  // into glibc, so it is always there.
+  static const locale_t kUnicode =
+      newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  if (kUnicode == nullptr) return unit;
+  const wint_t upper = towupper_l(static_cast<wint_t>(unit), kUnicode);
+  const bool fits = upper <= 0xFFFF && !(upper >= 0xD800 && upper <= 0xDFFF);
+  return fits ? static_cast<char16_t>(upper) : unit;
+}
+
+std::string WinePrefix() {
+  const char* prefix = std::getenv("WINEPREFIX");
+  if (prefix != nullptr && *prefix != '\0') return prefix;
+  const char* home = std::getenv("HOME");
+  return std::string(home == nullptr ? "" : home) + "/.wine";
+}
+
 std::u16string FoldedName(std::string_view name) {
   std::u16string folded;
   folded.reserve(name.size());
@@ -187,7 +187,7 @@ std::u16string FoldedName(std::string_view name) {
   while (at < name.size()) {
     const char32_t code = DecodeUtf8(name, &at);
     if (code <= 0xFFFF) {
-      folded.push_back(UpperUnit(code));
+      folded.push_back(UpperCaseUnit(static_cast<char16_t>(code)));
     } else {
       // Characters beyond the first plane keep their surrogate units, which
       // Windows does not case-map.

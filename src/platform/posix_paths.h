@@ -10,6 +10,14 @@
 
 namespace platform::posix {
 
+/// `unit` through the Unicode simple upper-case mapping, as Windows compares
+/// names; surrogates and units whose upper case leaves the plane stay as
+/// they are.
+char16_t UpperCaseUnit(char16_t unit);
+
+/// The Wine prefix: $WINEPREFIX, or $HOME/.wine when it is unset or empty.
+std::string WinePrefix();
+
 /// The name upper-cased unit by unit, as Windows compares names: each
 /// UTF-8 character becomes its UTF-16 units, each unit below the surrogates
 /// is mapped through the Unicode simple upper-case mapping. Bytes that are

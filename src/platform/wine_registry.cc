@@ -24,6 +24,7 @@
 #include <new>
 #include <string>
 
+#include "platform/posix_paths.h"
 #include "platform/wine_registry_parser.h"
 #include "platform/wine_registry_text.h"
 
@@ -40,17 +41,7 @@ namespace {
 // is taken as not a registry rather than read into memory.
 constexpr off_t kMaxFileSize = off_t{512} << 20;
 
-std::string SystemRegPath() {
-  const char* prefix = std::getenv("WINEPREFIX");
-  std::string folder;
-  if (prefix != nullptr && *prefix != '\0') {
-    folder = prefix;
-  } else {
-    const char* home = std::getenv("HOME");
-    folder = std::string(home == nullptr ? "" : home) + "/.wine";
-  }
-  return folder + "/system.reg";
-}
+std::string SystemRegPath() { return posix::WinePrefix() + "/system.reg"; }
 
 // The file's bytes, or nothing when it cannot be read whole.
 std::string ReadWholeFile(const std::string& path) {

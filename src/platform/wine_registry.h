@@ -9,10 +9,13 @@
 
 namespace platform::wine_registry {
 
-/// As platform::RegOpenKeyExA; returns the Win32 status.
+/// As platform::RegOpenKeyExA; returns the Win32 status: also 87 for a
+/// null `key`, 8 when no memory is left for the handle.
 long OpenKey(const char* subKey, RegKey* key);
 
-/// As platform::RegQueryValueExA; returns the Win32 status.
+/// As platform::RegQueryValueExA; returns the Win32 status: also 6 for a
+/// null key, 87 for `data` without `size`. A string stored without its
+/// NUL gets one written after it when `data` has room, not counted.
 long QueryValue(RegKey key, const char* valueName, unsigned char* data,
                 uint32_t* size);
 

@@ -295,7 +295,6 @@ Key* Hive::AddKeyPath(std::u16string_view path) {
       auto found = children_.find(name);
       if (found == children_.end()) {
         Key& child = keys_.emplace_back();
-        child.parent = key;
         child.namedWow6432Node = name.folded == kWow6432Node;
         if (child.namedWow6432Node && !key->namedWow6432Node) {
           key->wow6432Node = &child;
@@ -370,8 +369,9 @@ const Key* Hive::OpenKey(std::string_view path) const {
   while (at < path.size()) {
     std::size_t end = path.find('\\', at);
     if (end == std::string_view::npos) end = path.size();
-    if (end > at)
+    if (end > at) {
       tokens.push_back(Folded(Utf16FromUtf8(path.substr(at, end - at))));
+    }
     at = end + 1;
   }
   int budget = kLinkBudget;

@@ -30,7 +30,6 @@ struct Value {
 struct Key {
   bool link = false;  // a symbolic link, resolved through SymbolicLinkValue
   bool namedWow6432Node = false;
-  const Key* parent = nullptr;       // null for the root
   const Key* wow6432Node = nullptr;  // its 32-bit counterpart, when it has one
   std::vector<Value> values;         // in file order; a later one replaces
 };
@@ -66,9 +65,12 @@ class Hive {
   /// HKEY_LOCAL_MACHINE, any letter case) names for a 32-bit program, or
   /// null. In a win64 hive every step into a key that has a Wow6432Node
   /// subkey steps into that subkey instead, unless the path itself names
-  /// it; symbolic links (the keys shared between both views) are followed.
+  /// it; symbolic links (the keys shared between both views) are followed,
+  /// at most 16 deep and 256 per look-up. As under Wine 8, a key missing
+  /// below Software\Classes\Wow6432Node is not looked for in the 64-bit
+  /// Software\Classes (Windows shares most of Classes between the views).
   /// Repeated and trailing backslashes are ignored; a leading one is not
-  /// allowed. The empty path is the root.
+  /// allowed. The empty path is the root; an empty hive has no keys at all.
   const Key* OpenKey(std::string_view path) const;
 
   /// The value `name` (UTF-8, any letter case; empty for the default value)

@@ -1,7 +1,6 @@
 #include "platform/wine_registry_text.h"
 
-#include <locale.h>
-#include <wctype.h>
+#include "platform/posix_paths.h"
 
 namespace platform::wine_registry {
 namespace {
@@ -34,23 +33,6 @@ void AppendUtf8CodePoint(char32_t code, std::string* out) {
     out->push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
     out->push_back(static_cast<char>(0x80 | (code & 0x3F)));
   }
-}
-
-char16_t UpperUnit(char16_t unit) {
-  if (unit < 0x80) {
-    return unit >= 'a' && unit <= 'z' ? static_cast<char16_t>(unit - 32) : unit;
-  }
-  if (IsSurrogate(unit)) return unit;
-  // The C.UTF-8 locale carries the Unicode simple case mappings and is built
-  // into glibc, so it is always there.
-  static const locale_t kUnicode =
-      newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
-  if (kUnicode == nullptr) return unit;
-  const wint_t upper = towupper_l(static_cast<wint_t>(unit), kUnicode);
-  // A mapping that leaves the plane, or lands on a surrogate, is not one
-  // that a single UTF-16 unit can hold.
-  return upper <= 0xFFFF && !IsSurrogate(upper) ? static_cast<char16_t>(upper)
-                                                : unit;
 }
 
 }  // namespace
@@ -143,7 +125,7 @@ std::string Utf8FromUtf16Le(std::string_view bytes) {
 
 std::u16string Folded(std::u16string_view name) {
   std::u16string folded(name);
-  for (char16_t& unit : folded) unit = UpperUnit(unit);
+  for (char16_t& unit : folded) unit = posix::UpperCaseUnit(unit);
   return folded;
 }
 

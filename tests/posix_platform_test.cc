@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -160,6 +161,27 @@ TEST_F(PosixPlatformTest, UnixOnlyFailuresGetWindowsCodes) {
   for (const Case& c : cases) {
     EXPECT_FALSE(platform::CreateDirectoryA(c.path.c_str())) << c.name;
     EXPECT_EQ(platform::GetLastError(), c.code) << c.name;
+  }
+}
+
+// Searching in a file answers 267, as Windows does (Wine answers 123); a
+// file higher up is a missing path. Relative, absolute and drive paths, and
+// a file name in another letter case, all take the same way.
+TEST_F(PosixPlatformTest, SearchInAFileIsAnInvalidFolderName) {
+  Write(root_ + "/drive_c/notes.txt", "x");
+  Write(root_ + "/file", "x");
+  ASSERT_EQ(chdir(root_.c_str()), 0);
+  const std::pair<std::string, std::string> cases[] = {
+      {"C:\\notes.txt\\*", "failed 267"},
+      {"c:\\NOTES.TXT\\*", "failed 267"},
+      {root_ + "/file/*", "failed 267"},
+      {"file\\*", "failed 267"},
+      {"C:\\notes.txt\\sub\\*", "failed 3"},
+      {"file\\sub\\*", "failed 3"},
+      {"missing\\*", "failed 3"},
+  };
+  for (const auto& [pattern, result] : cases) {
+    EXPECT_EQ(List(pattern), std::vector<std::string>{result}) << pattern;
   }
 }
 

@@ -44,6 +44,7 @@ constexpr uint32_t kErrorAlreadyExists = 183;
 constexpr uint32_t kErrorFilenameExcedRange = 206;
 constexpr uint32_t kErrorFileTooLarge = 223;
 constexpr uint32_t kErrorMoreData = 234;
+constexpr uint32_t kErrorDirectory = 267;
 constexpr uint32_t kErrorIoDevice = 1117;
 constexpr uint32_t kErrorCantResolveFilename = 1921;
 
@@ -110,7 +111,8 @@ bool CopyFileA(const char* source, const char* destination);
 /// A folder entry, also a symbolic link to a folder, has bit 0x10 set.
 /// Null on failure, with:
 ///   2   the folder exists but nothing matches;
-///   3   the folder is missing;
+///   3   the folder is missing (also: a file stands for a folder above it);
+///   267 the folder is a file ("The directory name is invalid");
 ///   5   the folder may not be read; 206 the path is too long.
 FindHandle FindFirstFileA(const char* pattern, FindDataA* entry);
 

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -108,7 +109,10 @@ void InstallCleanupHandlers() {
 void TrackTemporary(const std::string* path) {
   gTemporaryReady = 0;
   if (path == nullptr || path->size() >= sizeof gTemporaryPath) return;
+  // The fences keep the name's bytes from moving across the flag.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   std::memcpy(gTemporaryPath, path->c_str(), path->size() + 1);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   gTemporaryReady = 1;
 }
 
@@ -241,11 +245,20 @@ bool WriteReplacement(int in, const struct stat& source,
     SplitPath candidate = target;
     candidate.name = TemporaryName(target.name, attempt);
     temporary = posix::Joined(candidate);
+    // Named to the signal handler before it exists: a signal that comes
+    // while the file is being created is handled as soon as open returns,
+    // and must find the name then. A name that already existed is forgotten
+    // at once; as it carries this process's id, it can only be the leftover
+    // of a dead process that had the same id.
+    TrackTemporary(&temporary);
     out = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
                source.st_mode & 0777);
-    if (out < 0 && (errno != EEXIST || attempt >= 100)) return FailErrno(errno);
+    if (out < 0) {
+      const int saved = errno;
+      TrackTemporary(nullptr);
+      if (saved != EEXIST || attempt >= 100) return FailErrno(saved);
+    }
   }
-  TrackTemporary(&temporary);
   int error = 0;
   bool written = CopyData(in, out, source.st_size, &error);
   if (written) {
@@ -399,6 +412,27 @@ uint32_t ReadFolder(const std::string& unixFolder, std::string_view pattern,
   return kErrorSuccess;
 }
 
+// Whether the folder to search is itself a file. Windows opens that folder
+// as a directory and fails with 267; a file further up the path is a
+// missing path, 3, as for every other call.
+bool SearchFolderIsFile(const SplitPath& search) {
+  SplitPath folder = search;
+  const std::size_t slash = search.folder.rfind('/');
+  const bool inSubFolder =
+      slash != std::string::npos && slash >= search.baseLength;
+  folder.name =
+      search.folder.substr(inSubFolder ? slash + 1 : search.baseLength);
+  if (folder.name.empty() || folder.name == ".") return false;
+  folder.folder =
+      search.folder.substr(0, inSubFolder ? slash : search.baseLength);
+  if (folder.folder.empty()) folder.folder = ".";
+  bool exists = false;
+  struct stat info;
+  return posix::ResolvePath(&folder, &exists) == kErrorSuccess && exists &&
+         stat(posix::Joined(folder).c_str(), &info) == 0 &&
+         !S_ISDIR(info.st_mode);
+}
+
 }  // namespace
 
 FindHandle FindFirstFileA(const char* pattern, FindDataA* entry) {
@@ -406,6 +440,9 @@ FindHandle FindFirstFileA(const char* pattern, FindDataA* entry) {
   uint32_t error = posix::MapPath(pattern, &search);
   if (error == kErrorSuccess && search.isRoot) error = kErrorFileNotFound;
   if (error == kErrorSuccess) error = posix::ResolveFolder(&search);
+  if (error == kErrorPathNotFound && SearchFolderIsFile(search)) {
+    error = kErrorDirectory;
+  }
   if (error != kErrorSuccess) {
     Fail(error);
     return nullptr;

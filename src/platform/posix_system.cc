@@ -6,11 +6,13 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,14 @@ bool IsWindowsProgram(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   char magic[2] = {};
   return file.read(magic, 2) && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+// A Windows program runs through Wine, which, like Windows, asks for no
+// execute permission; anything else must be executable.
+bool CanRun(const std::string& path) {
+  struct stat info;
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  return IsWindowsProgram(path) || access(path.c_str(), X_OK) == 0;
 }
 
 // The Unix path of `name` in `folder`, matched without regard to case, or
@@ -93,18 +103,72 @@ int Run(const std::vector<std::string>& arguments) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// The terminal's own modes while a key is awaited in single-key mode. A
+// signal that ends the wait (Ctrl-C, Ctrl-\, a hang-up, kill) must not
+// leave the user's terminal without echo and line editing, so the handler
+// puts them back before the signal takes its earlier course.
+constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+termios gTerminalModes;
+volatile sig_atomic_t gTerminalChanged = 0;
+struct sigaction gEarlierActions[std::size(kEndingSignals)];
+
+extern "C" void RestoreTerminalAndResend(int signal) {
+  if (gTerminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &gTerminalModes);
+  gTerminalChanged = 0;
+  for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    if (kEndingSignals[i] == signal)
+      sigaction(signal, &gEarlierActions[i], nullptr);
+  }
+  // Blocked until this handler returns, then handled as before the wait.
+  raise(signal);
+}
+
+// Holds the terminal in single-key mode for its lifetime.
+class SingleKeyMode {
+ public:
+  explicit SingleKeyMode(const termios& modes) {
+    gTerminalModes = modes;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    gTerminalChanged = 1;
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      struct sigaction restore = {};
+      restore.sa_handler = RestoreTerminalAndResend;
+      sigemptyset(&restore.sa_mask);
+      sigaction(kEndingSignals[i], nullptr, &gEarlierActions[i]);
+      // A signal the starter chose to ignore stays ignored.
+      installed_[i] = gEarlierActions[i].sa_handler != SIG_IGN &&
+                      sigaction(kEndingSignals[i], &restore, nullptr) == 0;
+    }
+    termios single = modes;
+    single.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    single.c_cc[VMIN] = 1;
+    single.c_cc[VTIME] = 0;
+    tcsetattr(STDIN_FILENO, TCSANOW, &single);
+  }
+
+  ~SingleKeyMode() {
+    tcsetattr(STDIN_FILENO, TCSANOW, &gTerminalModes);
+    gTerminalChanged = 0;
+    for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+      if (installed_[i])
+        sigaction(kEndingSignals[i], &gEarlierActions[i], nullptr);
+    }
+  }
+
+  SingleKeyMode(const SingleKeyMode&) = delete;
+  SingleKeyMode& operator=(const SingleKeyMode&) = delete;
+
+ private:
+  bool installed_[std::size(kEndingSignals)] = {};
+};
+
 // Waits for one key: on a terminal one key press without Enter and without
 // echo, otherwise one byte of input; the end of input ends the wait.
 void WaitForKey() {
   termios saved;
   if (isatty(STDIN_FILENO) == 1 && tcgetattr(STDIN_FILENO, &saved) == 0) {
-    termios raw = saved;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+    const SingleKeyMode mode(saved);
     posix::ReadInputByte();
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved);
     return;
   }
   posix::ReadInputByte();
@@ -190,12 +254,12 @@ std::string Interpreter() {
     bool exists = false;
     if (posix::MapPath(comspec, &path) == kErrorSuccess &&
         posix::ResolvePath(&path, &exists) == kErrorSuccess && exists &&
-        IsRunnableFile(posix::Joined(path))) {
+        CanRun(posix::Joined(path))) {
       return posix::Joined(path);
     }
   }
   const std::string cmd = FindOnPath("cmd.exe");
-  return !cmd.empty() && IsRunnableFile(cmd) ? cmd : std::string();
+  return !cmd.empty() && CanRun(cmd) ? cmd : std::string();
 }
 
 }  // namespace

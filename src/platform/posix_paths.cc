@@ -66,6 +66,9 @@ struct Listing {
   dev_t device = 0;
   ino_t inode = 0;
   timespec modified = {};
+  // This process added names since `modified` was read, so the folder's
+  // next modification time is its own doing.
+  bool ownChange = false;
   // Every name under its folded form, in the folder's own order: the first
   // is the one a case-insensitive look-up finds.
   std::unordered_map<std::u16string, std::vector<std::string>> byFoldedName;
@@ -120,6 +123,11 @@ Listing* CurrentListing(const std::string& unixFolder,
     if (it->first != unixFolder) continue;
     listings.splice(listings.begin(), listings, it);
     Listing& listing = listings.front().second;
+    if (listing.ownChange && listing.device == folder.st_dev &&
+        listing.inode == folder.st_ino) {
+      listing.modified = folder.st_mtim;
+    }
+    listing.ownChange = false;
     if (!SameVersion(listing, folder)) {
       ReadListing(unixFolder, folder, &listing);
     }
@@ -226,6 +234,7 @@ uint32_t MapPath(const char* windowsPath, SplitPath* out) {
   }
 
   std::vector<std::string_view> components;
+  components.reserve(1 + std::count_if(rest.begin(), rest.end(), IsSeparator));
   std::size_t start = 0;
   while (start <= rest.size()) {
     std::size_t end = start;
@@ -241,16 +250,19 @@ uint32_t MapPath(const char* windowsPath, SplitPath* out) {
 
   out->baseLength = base.size();
   out->drive = drive;
-  out->folder = base;
+  out->folder = std::move(base);
   if (components.empty()) {
     out->isRoot = true;
     out->isDriveRoot = drive;
     if (out->folder.empty()) out->folder = ".";
     return kErrorSuccess;
   }
+  // Appended in place: copying the folder for each component would make
+  // this quadratic in the depth of the path.
+  out->folder.reserve(out->folder.size() + rest.size() + 1);
   for (std::size_t i = 0; i + 1 < components.size(); ++i) {
-    out->folder = out->folder.empty() ? std::string(components[i])
-                                      : Child(out->folder, components[i]);
+    if (!out->folder.empty() && out->folder.back() != '/') out->folder += '/';
+    out->folder += components[i];
   }
   if (out->folder.empty()) out->folder = ".";
   out->name = std::string(components.back());
@@ -270,16 +282,16 @@ void FindNameIgnoringCase(const std::string& unixFolder, std::string_view name,
 void NoteCreated(const std::string& unixFolder, const std::string& name) {
   for (auto& [folder, listing] : Listings()) {
     if (folder != unixFolder) continue;
-    struct stat now;
-    if (stat(unixFolder.c_str(), &now) != 0) return;
     // The listing was checked against the folder just before this change,
-    // so with the new name it describes the folder as it is now.
+    // so with the new name it describes the folder as it is now; the next
+    // look-up takes the folder's new modification time as this change's,
+    // which saves reading it here.
     auto& spellings = listing.byFoldedName[FoldedName(name)];
     if (std::find(spellings.begin(), spellings.end(), name) ==
         spellings.end()) {
       spellings.push_back(name);
     }
-    listing.modified = now.st_mtim;
+    listing.ownChange = true;
     return;
   }
 }

@@ -45,7 +45,10 @@ std::string SystemRegPath() { return posix::WinePrefix() + "/system.reg"; }
 
 // The file's bytes, or nothing when it cannot be read whole.
 std::string ReadWholeFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // O_NONBLOCK: a named pipe or device in the file's place must not stall
+  // the run; it is opened without waiting and then turned away as not a
+  // regular file. Reads of a regular file ignore the flag.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return {};
   std::string text;
   struct stat info;

@@ -318,7 +318,10 @@ bool CopyFileA(const char* source, const char* destination) {
   }
   const bool copied = WriteReplacement(in, sourceInfo, target);
   close(in);
-  if (copied && !exists) posix::NoteCreated(target.folder, target.name);
+  // A rename over an old file changes the folder as much as a new name
+  // does; either way the cached listing must take the change as ours, or
+  // the next file would read the whole folder again.
+  if (copied) posix::NoteCreated(target.folder, target.name);
   return copied;
 }
 

@@ -54,8 +54,8 @@ uint32_t MapPath(const char* windowsPath, SplitPath* out);
 void FindNameIgnoringCase(const std::string& unixFolder, std::string_view name,
                           std::string* found);
 
-/// Records that this process created `name` in `unixFolder`, so that the
-/// cached listing of that folder stays valid.
+/// Records that this process created `name` in `unixFolder`, or renamed a
+/// new file over it, so that the cached listing of that folder stays valid.
 void NoteCreated(const std::string& unixFolder, const std::string& name);
 
 /// Resolves the folder part of `path` component by component, matching each

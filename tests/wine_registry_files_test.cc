@@ -16,19 +16,15 @@ namespace {
 using registry_test::Answers;
 using registry_test::Fixture;
 using registry_test::InFreshProcess;
+using registry_test::kForms;
+using registry_test::kVc10;
+using registry_test::kVc7;
+using registry_test::kVc9;
 using registry_test::Read;
 using registry_test::ScratchPrefix;
 using registry_test::WriteFile;
+using registry_test::Z;
 
-constexpr const char* kVc7 = "SOFTWARE\\Microsoft\\VisualStudio\\SxS\\VC7";
-constexpr const char* kForms = "SOFTWARE\\RegForms";
-
-std::string Z(const std::string& text) { return text + '\0'; }
-
-const std::string kVc9 =
-    Z("C:\\Program Files (x86)\\Microsoft Visual Studio 9.0\\VC\\");
-const std::string kVc10 =
-    Z("C:\\Program Files (x86)\\Microsoft Visual Studio 10.0\\VC\\");
 const std::string kDw = "\x78\x56\x34\x12";
 const std::string kNoKey = "<key: 2>";
 const std::string kNoValue = "<value: 2>";

@@ -10,6 +10,18 @@
 
 namespace registry_test {
 
+// Keys and values the fixtures hold, shared by the registry test programs.
+constexpr const char* kVc7 = "SOFTWARE\\Microsoft\\VisualStudio\\SxS\\VC7";
+constexpr const char* kForms = "SOFTWARE\\RegForms";
+
+/// `text` with the terminating NUL a stored string carries.
+inline std::string Z(const std::string& text) { return text + '\0'; }
+
+inline const std::string kVc9 =
+    Z("C:\\Program Files (x86)\\Microsoft Visual Studio 9.0\\VC\\");
+inline const std::string kVc10 =
+    Z("C:\\Program Files (x86)\\Microsoft Visual Studio 10.0\\VC\\");
+
 using Answers = std::vector<std::string>;
 
 /// The bytes of tests/fixtures/registry/`name`.
